@@ -1,0 +1,7 @@
+#include "platform/regional.h"
+
+namespace quarnel {
+
+RegionalSettings ReadRegionalSettings() { return RegionalSettings{}; }
+
+}  // namespace quarnel
