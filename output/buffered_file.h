@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/output_file.h"
+
 namespace quarnel {
 
 class BufferedFile {
@@ -25,7 +27,8 @@ class BufferedFile {
  private:
   void HandOver();
 
-  int fd_ = -1;
+  OutputFileHandle file_;
+  bool open_ = true;
   std::size_t used_ = 0;
   std::array<char, kBufferSize> buffer_{};
 };
