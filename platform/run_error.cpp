@@ -1,42 +1,17 @@
 #include "platform/run_error.h"
 
-#include <execinfo.h>
-#include <link.h>
+#include "platform/call_trace.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 namespace quarnel {
 
 namespace {
 
-// The load address of the executable itself (the first object listed).
-std::uintptr_t ProgramLoadAddress() {
-  std::uintptr_t base = 0;
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, std::size_t, void* data) {
-        *static_cast<std::uintptr_t*>(data) = info->dlpi_addr;
-        return 1;
-      },
-      &base);
-  return base;
-}
-
-// The return addresses of the calls that led here, without the frames of the
-// error machinery itself.
-std::vector<std::uintptr_t> CaptureTrace() {
-  constexpr int kMaxFrames = 32;
-  constexpr int kOwnFrames = 3;  // CaptureTrace, RunError, the derived constructor
-  std::array<void*, kMaxFrames> frames{};
-  const int count = backtrace(frames.data(), kMaxFrames);
-  const std::uintptr_t base = ProgramLoadAddress();
-  std::vector<std::uintptr_t> trace;
-  for (int i = kOwnFrames; i < count; ++i) {
-    const auto address = reinterpret_cast<std::uintptr_t>(frames[static_cast<std::size_t>(i)]);
-    trace.push_back(address - base);
-  }
-  return trace;
-}
+// RunError and the constructor of the kind raised.
+constexpr int kErrorMachineryFrames = 2;
 
 std::string Hex8(std::uintptr_t value) {
   std::array<char, 32> text{};
@@ -71,7 +46,7 @@ std::string InOutErrorMessage(int number) {
 }
 
 RunError::RunError(std::string kind, std::string message)
-    : kind_(std::move(kind)), message_(std::move(message)), trace_(CaptureTrace()) {}
+    : kind_(std::move(kind)), message_(std::move(message)), trace_(CaptureCallTrace(kErrorMachineryFrames)) {}
 
 EInOutError::EInOutError(int number)
     : RunError("EInOutError", InOutErrorMessage(number)), number_(number) {}

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/error_numbers.h"
+#include "platform/system_errors.h"
 #include "platform/run_error.h"
 
 namespace quarnel {
@@ -15,7 +15,7 @@ OutputFileHandle CreateOutputFile(const char* path) {
   do {
     fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) RaiseErrno(errno, IoDirection::kOpen);
+  if (fd < 0) RaiseSystemError(errno, IoDirection::kOpen);
   return fd;
 }
 
@@ -23,7 +23,7 @@ void WriteOutputFile(OutputFileHandle file, const char* data, std::size_t size) 
   for (;;) {
     const ssize_t written = ::write(static_cast<int>(file), data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) RaiseErrno(errno, IoDirection::kWrite);
+    if (written < 0) RaiseSystemError(errno, IoDirection::kWrite);
     // A write that stores fewer bytes than given means the medium is full.
     if (static_cast<std::size_t>(written) < size) throw EInOutError(io_error::kDiskFull);
     return;
@@ -34,7 +34,7 @@ void CloseOutputFile(OutputFileHandle file) {
   // Linux releases the descriptor even when close reports EINTR; retrying
   // could close another file.
   if (::close(static_cast<int>(file)) != 0 && errno != EINTR) {
-    RaiseErrno(errno, IoDirection::kWrite);
+    RaiseSystemError(errno, IoDirection::kWrite);
   }
 }
 

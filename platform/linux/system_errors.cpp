@@ -1,4 +1,4 @@
-#include "platform/error_numbers.h"
+#include "platform/system_errors.h"
 
 #include <cerrno>
 
@@ -6,8 +6,8 @@
 
 namespace quarnel {
 
-int InOutNumberFromErrno(int err, IoDirection direction) {
-  switch (err) {
+int InOutNumberFromSystemError(int code, IoDirection direction) {
+  switch (code) {
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
@@ -28,12 +28,12 @@ int InOutNumberFromErrno(int err, IoDirection direction) {
     case ENOMEDIUM: return 152;  // drive not ready
     case EIO: return direction == IoDirection::kRead ? 161 : 160;  // read or write fault
     case EPIPE: return 232;  // the pipe is being closed
-    default: return 1000 + err;  // beyond the table, shown as an unknown error
+    default: return 1000 + code;  // beyond the table, shown as an unknown error
   }
 }
 
-void RaiseErrno(int err, IoDirection direction) {
-  throw EInOutError(InOutNumberFromErrno(err, direction));
+void RaiseSystemError(int code, IoDirection direction) {
+  throw EInOutError(InOutNumberFromSystemError(code, direction));
 }
 
 }  // namespace quarnel

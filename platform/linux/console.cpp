@@ -7,7 +7,7 @@
 #include <csignal>
 #include <string>
 
-#include "platform/error_numbers.h"
+#include "platform/system_errors.h"
 #include "platform/run_error.h"
 
 namespace quarnel {
@@ -23,7 +23,7 @@ void WriteAll(int fd, std::string_view text) {
     const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno, IoDirection::kWrite);
+      RaiseSystemError(errno, IoDirection::kWrite);
     }
     if (written == 0) throw EInOutError(io_error::kDiskFull);
     text.remove_prefix(static_cast<std::size_t>(written));
@@ -63,7 +63,7 @@ std::size_t ReadConsoleBytes(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(STDIN_FILENO, buffer, size);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) RaiseErrno(errno, IoDirection::kRead);
+    if (errno != EINTR) RaiseSystemError(errno, IoDirection::kRead);
   }
 }
 
