@@ -75,8 +75,14 @@ struct Prepared {
 Prepared Prepare(const ChildSetup& setup) {
   Prepared prepared;
   prepared.envStrings = {"PATH=/usr/bin:/bin", "LC_ALL=C"};
+  auto setHere = [&](const std::string& name) {
+    for (const std::string& entry : setup.extraEnv) {
+      if (entry.starts_with(name + "=")) return true;
+    }
+    return false;
+  };
   for (const char* name : kPassedThrough) {
-    if (const char* value = std::getenv(name)) {
+    if (const char* value = std::getenv(name); value != nullptr && !setHere(name)) {
       prepared.envStrings.push_back(std::string(name) + "=" + value);
     }
   }

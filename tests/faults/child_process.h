@@ -37,7 +37,8 @@ struct ResourceLimit {
 struct ChildSetup {
   std::vector<std::string> argv;          // argv[0] is the program's path
   std::string workDir;                    // empty: the test's own
-  std::vector<std::string> extraEnv;      // "NAME=value", beside PATH, LC_ALL=C, sanitizer options
+  std::vector<std::string> extraEnv;      // "NAME=value", beside PATH, LC_ALL=C and the
+                                          // test's sanitizer options, which these override
   Stream input = Stream::kPipe;
   Stream output = Stream::kPipe;
   Stream error = Stream::kPipe;

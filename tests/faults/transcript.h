@@ -40,9 +40,9 @@ std::string KnownPiDecimals(int count);
 // digit lines, each ending with CR LF.
 std::string ExpectedPiBody(int n);
 
-// Success when `file` is a complete result file for n decimals with a
-// well-formed header line.
-::testing::AssertionResult IsResultFile(const std::string& file, int n);
+// Success when `file` is the complete result file for 1,000 decimals, its
+// header line well formed.
+::testing::AssertionResult IsResultFileOf1000(const std::string& file);
 
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
