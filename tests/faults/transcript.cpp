@@ -132,7 +132,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 TempDir::TempDir() {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/quarnel-faults-XXXXXX";
+  // mkdtemp replaces the six trailing X.
+  std::string pattern =
+      std::filesystem::temp_directory_path().string() + "/quarnel-faults-" + std::string(6, 'X');
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
   // Open to every user: some children run unprivileged.
