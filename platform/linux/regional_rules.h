@@ -42,6 +42,9 @@ struct LocaleData {
   std::string timeFormatAmPm;             // T_FMT_AMPM, what %r stands for
 };
 
+// The data of the installed locales with these names (regional.cpp).
+LocaleData ReadLocaleData(const std::string& numericLocale, const std::string& timeLocale);
+
 // The thousands separator for the numeric locale's data, by the rules above.
 std::string ThousandsSeparatorFrom(const LocaleData& data);
 
