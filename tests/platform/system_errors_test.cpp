@@ -22,6 +22,8 @@ TEST(InOutNumberFromSystemError, TheTable) {
       {ETXTBSY, 5, 5},      {EBADF, 6, 6},        {ENOSPC, 101, 101},   {EDQUOT, 101, 101},
       {EFBIG, 101, 101},    {EROFS, 150, 150},    {ENXIO, 152, 152},    {ENOMEDIUM, 152, 152},
       {EIO, 160, 161},      {EMFILE, 4, 4},       {ENFILE, 4, 4},       {EPIPE, 232, 232},
+      {EBUSY, 5, 5},        {ENOTEMPTY, 5, 5},    {ENOMEM, 8, 8},       {EINVAL, 87, 87},
+      {ENODEV, 152, 152},   {ECONNRESET, 232, 232}, {ENOTSUP, 1095, 1095}, {EAGAIN, 1011, 1011},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(InOutNumberFromSystemError(c.code, IoDirection::kWrite), c.onWrite) << c.code;
@@ -35,7 +37,8 @@ TEST(InOutNumberFromSystemError, TheTable) {
 TEST(InOutNumberFromSystemError, NoRawCodePassesThrough) {
   const std::set<int> mapped = {ENOENT, ENOTDIR, ENAMETOOLONG, ELOOP, EACCES, EPERM, EISDIR,
                                 EEXIST, ETXTBSY, EBADF, ENOSPC, EDQUOT, EFBIG, EROFS, ENXIO,
-                                ENOMEDIUM, EIO, EMFILE, ENFILE, EPIPE};
+                                ENOMEDIUM, EIO, EMFILE, ENFILE, EPIPE, EBUSY, ENOTEMPTY,
+                                ENOMEM, EINVAL, ENODEV, ECONNRESET};
   for (int code = 1; code < 134; ++code) {
     for (IoDirection direction : {IoDirection::kRead, IoDirection::kWrite, IoDirection::kOpen}) {
       const int number = InOutNumberFromSystemError(code, direction);
