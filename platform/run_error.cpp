@@ -55,6 +55,9 @@ RunError::RunError(std::string kind, std::string message, const void* raisedAt)
     : RunError("EInOutError", InOutErrorMessage(number), __builtin_return_address(0)),
       number_(number) {}
 
+EInOutError::EInOutError(int number, const void* raisedAt)
+    : RunError("EInOutError", InOutErrorMessage(number), raisedAt), number_(number) {}
+
 [[gnu::noinline]] EThread::EThread(const std::string& systemText)
     : RunError("EThread", "Thread creation error: " + systemText, __builtin_return_address(0)) {}
 

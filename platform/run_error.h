@@ -62,6 +62,8 @@ class RunError : public std::exception {
 class EInOutError : public RunError {
  public:
   explicit EInOutError(int number);
+  // Raised at raisedAt: for the helpers that raise on their caller's behalf.
+  EInOutError(int number, const void* raisedAt);
   int Number() const { return number_; }
 
  private:

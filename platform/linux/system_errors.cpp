@@ -63,8 +63,9 @@ int InOutNumberFromSystemError(int code, IoDirection direction) {
   return kBeyondTable + (code > 0 ? code : 0);
 }
 
-void RaiseSystemError(int code, IoDirection direction) {
-  throw EInOutError(InOutNumberFromSystemError(code, direction));
+// Kept out of line so that the error is raised where this is called.
+[[gnu::noinline]] void RaiseSystemError(int code, IoDirection direction) {
+  throw EInOutError(InOutNumberFromSystemError(code, direction), __builtin_return_address(0));
 }
 
 }  // namespace quarnel

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <set>
 
+#include "platform/call_trace.h"
 #include "platform/run_error.h"
 #include "platform/system_errors.h"
 
@@ -61,6 +62,24 @@ TEST(RaiseSystemError, RaisesTheMappedInOutError) {
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.Number(), io_error::kDiskFull);
     EXPECT_EQ(error.Message(), "Disk Full");
+  }
+}
+
+// The report points at the code that met the system error, not at the
+// helper that turned it into a run-time error.
+[[gnu::noinline]] void FailWithDiskFull() { RaiseSystemError(ENOSPC, IoDirection::kWrite); }
+
+TEST(RaiseSystemError, RaisedWhereItIsCalled) {
+  try {
+    FailWithDiskFull();
+    FAIL() << "nothing raised";
+  } catch (const EInOutError& error) {
+    ASSERT_FALSE(error.Trace().empty());
+    const auto caller = reinterpret_cast<std::uintptr_t>(&FailWithDiskFull) - ProgramLoadAddress();
+    EXPECT_GT(error.Trace().front(), caller);
+    EXPECT_LE(error.Trace().front(), caller + 64);
+    ASSERT_GE(error.Trace().size(), 2u);
+    EXPECT_NE(error.Trace()[0], error.Trace()[1]);
   }
 }
 

@@ -97,6 +97,9 @@ ChildProcess::ChildProcess(const std::string& program, const ChildSetting& setti
   prepareOutput(setting.out, outFd_, childFds[1]);
   prepareOutput(setting.err, errFd_, childFds[2]);
 
+  // A child that ends before reading all its input must not kill the test
+  // with SIGPIPE: the write fails with EPIPE instead.
+  ::signal(SIGPIPE, SIG_IGN);
   pid_ = ::fork();
   if (pid_ < 0) Fail("fork");
   if (pid_ == 0) {
@@ -227,8 +230,9 @@ ChildResult RunChild(const std::string& program, const ChildSetting& setting) {
 
 TemporaryDirectory::TemporaryDirectory() {
   const char* base = std::getenv("TMPDIR");
+  // mkdtemp replaces the six trailing X's with a unique name.
   std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/quarnel-test-XXXXXX";
+                        "/quarnel-test-" + std::string(6, 'X');
   if (::mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
   path_ = pattern;
 }
