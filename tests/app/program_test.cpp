@@ -279,15 +279,35 @@ TEST(Program, ClosedStandardErrorStillEndsWith217) {
   EXPECT_EQ(result.out, kBanner + "\r\n" + kPrompt);
 }
 
-// With standard output closed, the descriptor must not be handed to the
-// result file: the console's writes would land in it.
-TEST(Program, ClosedStandardOutputIsNotReusedForTheResultFile) {
+// With standard output closed the run stops at the banner, before the
+// result file is created.
+TEST(Program, ClosedStandardOutputStopsTheRunBeforeTheResultFile) {
   test::TemporaryDirectory directory;
   ChildSetting setting;
   setting.out = Stream::kClosed;
   const ChildResult result = RunProgramIn(directory, "1000\n", setting);
   EXPECT_EQ(result.exitStatus, 217);
   EXPECT_FALSE(HasResultFile(directory));
+}
+
+// A standard descriptor closed at start is filled with /dev/null, so that no
+// file the program opens can take its number and receive console text.
+TEST(Program, ClosedStandardErrorIsFilledWithDevNull) {
+  test::TemporaryDirectory directory;
+  ChildSetting setting;
+  setting.workingDirectory = directory.Path();
+  setting.environment = NoLocale();
+  setting.err = Stream::kClosed;
+  test::ChildProcess child(QUARNEL_PROGRAM, setting);
+  ASSERT_TRUE(child.AwaitOutput(kPrompt, std::chrono::seconds(20)));
+  const std::string link = "/proc/" + std::to_string(child.Pid()) + "/fd/2";
+  std::error_code error;
+  EXPECT_EQ(std::filesystem::read_symlink(link, error), "/dev/null") << error.message();
+  child.SendInput("1000\n");
+  const ChildResult result = child.Finish();
+  EXPECT_EQ(result.exitStatus, 0);
+  const std::string file = ResultFile(directory);
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 22);
 }
 
 // A file size limit makes the result file's write fail; the program reports

@@ -52,6 +52,9 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  // The child's process id, while it runs.
+  int Pid() const { return pid_; }
+
   // Writes bytes to standard input (kept open until CloseInput or Finish).
   void SendInput(std::string_view bytes);
   void CloseInput();
