@@ -1,6 +1,6 @@
 #include "app/reply_reader.h"
 
-#include <array>
+#include <algorithm>
 
 #include "platform/run_error.h"
 
@@ -9,6 +9,7 @@ namespace quarnel {
 namespace {
 
 constexpr std::size_t kMaxConverted = 255;
+constexpr std::size_t kChunkSize = 4096;
 constexpr int kFirstPrintable = 33;
 
 // The value of digit ch in base `radix`, or -1.
@@ -59,27 +60,23 @@ std::optional<std::int32_t> ParseReplyNumber(const std::string& run) {
 
 int ReplyReader::Peek() {
   if (position_ == buffer_.size() && !ended_) {
-    std::array<char, 4096> chunk{};
-    const std::size_t got = source_(chunk.data(), chunk.size());
-    if (got == 0) {
-      ended_ = true;
-    } else {
-      buffer_.assign(chunk.data(), got);
-      position_ = 0;
-    }
+    buffer_.resize(kChunkSize);
+    const std::size_t got = std::min(source_(buffer_.data(), buffer_.size()), buffer_.size());
+    buffer_.resize(got);
+    position_ = 0;
+    ended_ = got == 0;
   }
   if (position_ == buffer_.size()) return -1;
   return static_cast<unsigned char>(buffer_[position_]);
 }
 
 void ReplyReader::DiscardRestOfLine() {
+  // A CR ends the line at once, without waiting to see whether an LF
+  // follows: an LF after it is below 33 and skipped by the next reading, so
+  // CR LF still counts as one line end.
   for (int ch = Peek(); ch != -1 && ch != kCtrlZ; ch = Peek()) {
     Take();
-    if (ch == '\n') return;
-    if (ch == '\r') {
-      if (Peek() == '\n') Take();
-      return;
-    }
+    if (ch == '\n' || ch == '\r') return;
   }
 }
 

@@ -8,7 +8,8 @@
 // must fit in signed 32 bits; a prefixed one may use all 32 bits and reads
 // as the signed value with those bits, negated after "-". After the number
 // the rest of the line is discarded through its line end (LF, CR, or CR LF
-// once), stopping short of a Ctrl-Z.
+// once), stopping short of a Ctrl-Z. A CR is acted on at once: the reader
+// never waits for input beyond the line end of an accepted reply.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quarnel {
 
@@ -33,7 +35,9 @@ class ReplyReader {
   // "Invalid input" (106) without reading the rest of its line.
   std::optional<std::int32_t> ReadReply();
 
-  // Bytes taken from the stream so far (read and not left unread).
+  // Bytes taken from the stream so far (read and not left unread). The LF of
+  // a CR LF line end is taken by the next reading, with the blanks before
+  // the next reply.
   std::size_t Consumed() const { return consumed_; }
 
  private:

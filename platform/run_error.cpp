@@ -1,17 +1,15 @@
 #include "platform/run_error.h"
 
-#include "platform/call_trace.h"
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
+
+#include "platform/call_trace.h"
 
 namespace quarnel {
 
 namespace {
-
-// RunError and the constructor of the kind raised.
-constexpr int kErrorMachineryFrames = 2;
 
 std::string Hex8(std::uintptr_t value) {
   std::array<char, 32> text{};
@@ -45,14 +43,23 @@ std::string InOutErrorMessage(int number) {
   }
 }
 
-RunError::RunError(std::string kind, std::string message)
-    : kind_(std::move(kind)), message_(std::move(message)), trace_(CaptureCallTrace(kErrorMachineryFrames)) {}
+// The constructors are kept out of line so that __builtin_return_address(0)
+// is the address in the code that raised the error.
+[[gnu::noinline]] RunError::RunError(std::string kind, std::string message)
+    : RunError(std::move(kind), std::move(message), __builtin_return_address(0)) {}
 
-EInOutError::EInOutError(int number)
-    : RunError("EInOutError", InOutErrorMessage(number)), number_(number) {}
+RunError::RunError(std::string kind, std::string message, const void* raisedAt)
+    : kind_(std::move(kind)), message_(std::move(message)), trace_(CaptureCallTraceFrom(raisedAt)) {}
 
-EThread::EThread(const std::string& systemText)
-    : RunError("EThread", "Thread creation error: " + systemText) {}
+[[gnu::noinline]] EInOutError::EInOutError(int number)
+    : RunError("EInOutError", InOutErrorMessage(number), __builtin_return_address(0)),
+      number_(number) {}
+
+EInOutError::EInOutError(int number, const void* raisedAt)
+    : RunError("EInOutError", InOutErrorMessage(number), raisedAt), number_(number) {}
+
+[[gnu::noinline]] EThread::EThread(const std::string& systemText)
+    : RunError("EThread", "Thread creation error: " + systemText, __builtin_return_address(0)) {}
 
 std::string FormatErrorReport(const RunError& error) {
   const std::uintptr_t raisedAt = error.Trace().empty() ? 0 : error.Trace().front();

@@ -38,6 +38,7 @@ std::string InOutErrorMessage(int number);
 
 class RunError : public std::exception {
  public:
+  // Raised where this constructor is called.
   RunError(std::string kind, std::string message);
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& Kind() const { return kind_; }
@@ -46,16 +47,23 @@ class RunError : public std::exception {
   // load address.
   const std::vector<std::uintptr_t>& Trace() const { return trace_; }
 
+ protected:
+  // Raised at raisedAt, the return address into the code that constructs the
+  // error: the error's own constructors are not part of its trace.
+  RunError(std::string kind, std::string message, const void* raisedAt);
+
  private:
   std::string kind_;
   std::string message_;
   std::vector<std::uintptr_t> trace_;
 };
 
-// Kind "EInOutError".
+// Kind "EInOutError"; the message is InOutErrorMessage(number).
 class EInOutError : public RunError {
  public:
   explicit EInOutError(int number);
+  // Raised at raisedAt: for the helpers that raise on their caller's behalf.
+  EInOutError(int number, const void* raisedAt);
   int Number() const { return number_; }
 
  private:
