@@ -39,7 +39,7 @@ std::exception_ptr TProcThreadPool::RunIndices(int threadNumber) {
     {
       std::lock_guard lock(mutex_);
       if (job_.failed || job_.next > job_.last) return nullptr;
-      index = job_.next++;
+      index = static_cast<std::int32_t>(job_.next++);
     }
     try {
       job_.proc(index, job_.userData, &item);
@@ -87,7 +87,7 @@ void TProcThreadPool::DoParallel(TMultiThreadProc proc, std::int32_t first, std:
     job_ = Job{};
     job_.proc = proc;
     job_.userData = userData;
-    job_.next = first + 1;  // index `first` is the calling thread's own
+    job_.next = std::int64_t{first} + 1;  // index `first` is the calling thread's own
     job_.last = last;
     job_.helpers = helpers;
     ++generation_;
