@@ -47,7 +47,9 @@ std::exception_ptr TProcThreadPool::RunIndices(int threadNumber) {
       std::lock_guard lock(mutex_);
       job_.failed = true;
       // Recorded at once, so "first" means first to fail.
-      if (threadNumber != 0 && !job_.firstWorkerError) job_.firstWorkerError = std::current_exception();
+      if (threadNumber != 0 && !job_.firstWorkerError) {
+        job_.firstWorkerError = std::current_exception();
+      }
       return std::current_exception();
     }
   }

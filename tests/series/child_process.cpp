@@ -71,8 +71,8 @@ ChildOutcome RunChild(const ChildRun& run) {
   ::close(err[1]);
 
   // The input is a few bytes, far below a pipe's capacity: written at once.
-  if (!run.input.empty() &&
-      ::write(in[1], run.input.data(), run.input.size()) != static_cast<ssize_t>(run.input.size())) {
+  const auto size = static_cast<ssize_t>(run.input.size());
+  if (size > 0 && ::write(in[1], run.input.data(), run.input.size()) != size) {
     FailWith("write to child");
   }
   ::close(in[1]);

@@ -194,7 +194,9 @@ void RunAsDescribed(std::int32_t k, DescribedRun& run) {
     DivideInPlace(*power, recipe.stepDivisor, s);
     CheckLeadingIndex(*power, s, round, run.faults);
     DivideInto(*power, *term, static_cast<Word>(c), s);
-    if ((*term)[At(s - 1)] != 0) run.faults.push_back("term word s-1, round " + std::to_string(round));
+    if ((*term)[At(s - 1)] != 0) {
+      run.faults.push_back("term word s-1, round " + std::to_string(round));
+    }
     const Word spill = TermIsAdded(recipe.sign, c) ? AddWords(slot, *term, s)
                                                    : SubtractWords(slot, *term, s);
     if (spill != 0 && s > 1) ++run.droppedSpills;

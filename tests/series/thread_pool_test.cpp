@@ -16,6 +16,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,7 +32,8 @@ using Clock = std::chrono::steady_clock;
 
 // Runs body(index, item) for first..last on the pool.
 template <typename Body>
-void RunOnPool(TProcThreadPool& pool, std::int32_t first, std::int32_t last, Body& body, int limit = 0) {
+void RunOnPool(TProcThreadPool& pool, std::int32_t first, std::int32_t last, Body& body,
+               int limit = 0) {
   pool.DoParallel(
       [](std::int32_t index, void* userData, TMultiThreadProcItem* item) {
         (*static_cast<Body*>(userData))(index, item);
@@ -50,7 +52,8 @@ bool WaitFor(const std::atomic<bool>& flag, std::chrono::milliseconds limit = 10
 }
 
 // Waits until count reaches target or the time is up; true when it did.
-bool WaitForCount(const std::atomic<int>& count, int target, std::chrono::milliseconds limit = 10s) {
+bool WaitForCount(const std::atomic<int>& count, int target,
+                  std::chrono::milliseconds limit = 10s) {
   const auto end = Clock::now() + limit;
   while (count.load() < target) {
     if (Clock::now() > end) return false;
@@ -412,7 +415,7 @@ TEST(ThreadPool, ProcessPoolIsSizedByTheUsableProcessors) {
 // What a forked child found when it could not create every thread.
 enum ThreadLimitResult : int {
   kRaisedEThread = 0,
-  kNoError = 10,
+  kNoError = 10,  // the pool ran the indices without the threads it needed
   kWrongMessage = 11,
   kIndexRan = 12,
   kSetupFailed = 13,
@@ -429,6 +432,15 @@ int TryPoolUnderTaskLimit(rlim_t tasks) {
       // root is not held to the limit at all.
       const auto uid = static_cast<uid_t>(60'000 + ::getpid() % 5'000);
       if (::setgid(uid) != 0 || ::setuid(uid) != 0) return int{kSetupFailed};
+    }
+    // First make sure the limit holds here at all: with room for the child
+    // alone, not even a bare thread may start.
+    const rlimit probe{1, 2};
+    if (::setrlimit(RLIMIT_NPROC, &probe) != 0) return int{kSetupFailed};
+    try {
+      std::thread([] {}).join();
+      return int{kSetupFailed};
+    } catch (const std::system_error&) {
     }
     const rlimit limit{tasks, tasks};
     if (::setrlimit(RLIMIT_NPROC, &limit) != 0) return int{kSetupFailed};
@@ -460,7 +472,7 @@ TEST(ThreadPool, ThreadCreationFailureRaisesEThreadBeforeAnyIndex) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     const int result = TryPoolUnderTaskLimit(c.tasks);
-    if (result == kNoError || result == kSetupFailed) {
+    if (result == kSetupFailed) {
       GTEST_SKIP() << "this machine does not enforce a task limit on an unprivileged user";
     }
     EXPECT_EQ(result, kRaisedEThread) << "see ThreadLimitResult";
