@@ -22,6 +22,11 @@ void CarryOn(WordArray& a, std::int32_t from, bool isBorrow) {
 
 }  // namespace
 
+void ApplyTerm(WordArray& slot, const WordArray& term, std::int32_t s, bool added) {
+  const Word spill = added ? AddWords(slot, term, s) : SubtractWords(slot, term, s);
+  if (spill != 0) CarryOn(slot, s - 2, !added);
+}
+
 SeriesOutcome SumSeriesPlain(const SeriesRecipe& recipe, WordArray& slot) {
   const auto power = std::make_unique<WordArray>();
   const auto term = std::make_unique<WordArray>();
@@ -43,9 +48,7 @@ SeriesOutcome SumSeriesPlain(const SeriesRecipe& recipe, WordArray& slot) {
     c += recipe.counterStep;
     DivideInPlace(*power, recipe.stepDivisor, s);
     DivideInto(*power, *term, static_cast<Word>(c), s);
-    const bool added = TermIsAdded(recipe.sign, c);
-    const Word spill = added ? AddWords(slot, *term, s) : SubtractWords(slot, *term, s);
-    if (spill != 0) CarryOn(slot, s - 2, !added);
+    ApplyTerm(slot, *term, s, TermIsAdded(recipe.sign, c));
     ++outcome.rounds;
   }
   outcome.finalCounter = c;

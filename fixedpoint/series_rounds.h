@@ -44,6 +44,12 @@ constexpr bool TermIsAdded(TermSign sign, std::int32_t c) {
   return sign == TermSign::kAlwaysAdd || (c - 1) % 4 == 0;
 }
 
+// slot := slot + term (added) or slot - term over words W down to s-1; a
+// carry or borrow out of word s-1 is carried on into the words above it, and
+// one out of word 0 is dropped (the sum is modulo 2^(32(W+1))). Needs
+// 1 <= s <= W.
+void ApplyTerm(WordArray& slot, const WordArray& term, std::int32_t s, bool added);
+
 // slot := the whole sum over words 0..W with the six plain operations; a
 // carry or borrow out of word s-1 is carried on into the words above it.
 // Power and term arrays are allocated for the call and released after it.

@@ -39,7 +39,7 @@ std::exception_ptr TProcThreadPool::RunIndices(int threadNumber) {
     {
       std::lock_guard lock(mutex_);
       if (job_.failed || job_.next > job_.last) return nullptr;
-      index = job_.next++;
+      index = static_cast<std::int32_t>(job_.next++);
     }
     try {
       job_.proc(index, job_.userData, &item);
@@ -47,7 +47,9 @@ std::exception_ptr TProcThreadPool::RunIndices(int threadNumber) {
       std::lock_guard lock(mutex_);
       job_.failed = true;
       // Recorded at once, so "first" means first to fail.
-      if (threadNumber != 0 && !job_.firstWorkerError) job_.firstWorkerError = std::current_exception();
+      if (threadNumber != 0 && !job_.firstWorkerError) {
+        job_.firstWorkerError = std::current_exception();
+      }
       return std::current_exception();
     }
   }
@@ -87,7 +89,7 @@ void TProcThreadPool::DoParallel(TMultiThreadProc proc, std::int32_t first, std:
     job_ = Job{};
     job_.proc = proc;
     job_.userData = userData;
-    job_.next = first + 1;  // index `first` is the calling thread's own
+    job_.next = std::int64_t{first} + 1;  // index `first` is the calling thread's own
     job_.last = last;
     job_.helpers = helpers;
     ++generation_;

@@ -56,8 +56,9 @@ class TProcThreadPool {
   struct Job {
     TMultiThreadProc proc = nullptr;
     void* userData = nullptr;
-    std::int32_t next = 0;  // the next index to start
-    std::int32_t last = 0;
+    // Wider than an index, so that stepping past `last` cannot overflow.
+    std::int64_t next = 0;  // the next index to start
+    std::int64_t last = 0;
     int helpers = 0;        // workers taking part in this job
     int helpersDone = 0;
     bool failed = false;
