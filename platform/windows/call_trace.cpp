@@ -15,7 +15,9 @@ std::vector<std::uintptr_t> CaptureCallTrace(int skip) {
   // The program's load address: its module handle is its base.
   const auto base = reinterpret_cast<std::uintptr_t>(::GetModuleHandleW(nullptr));
   std::vector<std::uintptr_t> trace;
-  for (WORD i = 0; i < count; ++i) trace.push_back(reinterpret_cast<std::uintptr_t>(frames[i]) - base);
+  for (WORD i = 0; i < count; ++i) {
+    trace.push_back(reinterpret_cast<std::uintptr_t>(frames[i]) - base);
+  }
   return trace;
 }
 

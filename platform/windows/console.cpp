@@ -42,7 +42,7 @@ void WriteAll(DWORD which, std::string_view text) {
 // Windows has no signals to silence and never hands out a missing standard
 // handle to a file opened later; what is left is to have the system report
 // a drive that is not ready as an error code rather than in a dialog box.
-void PrepareConsole() { ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+void PrepareConsole() { ::SetErrorMode(SEM_FAILCRITICALERRORS); }
 
 void WriteConsoleText(std::string_view text) { WriteAll(STD_OUTPUT_HANDLE, text); }
 

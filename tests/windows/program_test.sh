@@ -41,6 +41,7 @@ line() { sed -n "$2p" "$1"; }
 
 banner='Quarnel version 3.10 (c) the Quarnel authors / multithread - parallel processing'
 prompt='Digits to calculate (multiple of 1,000, upto 10,000,000) = '
+header_middle=' digits of the PI.  Caliculation time:'  # matched as a plain string
 
 # The expected file after its header: "3." and the decimals, fifty a line in
 # five blocks of ten, CR LF after every line.
@@ -59,12 +60,13 @@ case_transcript() {
     printf '%s%s\r\n' "$prompt" "$prompt"
     printf '1,000 digits of the PI calculation started...\r\n'
   } >expected_head.txt
-  head -n 4 out.txt | cmp -s - expected_head.txt || fail "opening lines: $(head -n 4 out.txt | od -c | head -20)"
+  head -n 4 out.txt | cmp -s - expected_head.txt || fail "opening lines: $(head -n 4 out.txt)"
   # The task lines come in the order the threads write them.
   sed -n 5,12p out.txt | sort >tasks.txt
   for k in 1 2 3 4; do printf 'Thread %s started\r\nThread %s finished\r\n' "$k" "$k"; done \
     | sort | cmp -s - tasks.txt || fail "task lines: $(cat tasks.txt)"
-  printf 'Calculation finished.\r\nNow converting the result to decimal\r\nFinished successfully. Saved in pi.txt.\r\n' \
+  printf '%s\r\n' 'Calculation finished.' 'Now converting the result to decimal' \
+    'Finished successfully. Saved in pi.txt.' \
     | cmp -s - <(tail -n +13 out.txt) || fail "closing lines: $(tail -n +13 out.txt)"
 }
 
@@ -84,7 +86,7 @@ case_matches_native() {
 case_digits_10000() {
   run_program '10000\n'
   [ "$status" -eq 0 ] || fail "exit status $status"
-  [[ "$(line pi.txt 1)" =~ ^10,000\ digits\ of\ the\ PI\.\ \ Caliculation\ time:[0-9]{1,2}:[0-9]{2}:[0-9]{2}$'\r'$ ]] \
+  [[ "$(line pi.txt 1)" =~ ^10,000"$header_middle"[0-9]{1,2}:[0-9]{2}:[0-9]{2}$'\r'$ ]] \
     || fail "header: $(line pi.txt 1)"
   tail -n +2 pi.txt | cmp - <(expected_body 10000) || fail "the digits differ"
 }
@@ -96,7 +98,8 @@ case_directory_in_the_way() {
   [ "$status" -eq 217 ] || fail "exit status $status"
   [[ "$(line err.txt 1)" =~ ^An\ unhandled\ exception\ occurred\ at\ \$[0-9A-F]{8}:$'\r'$ ]] \
     || fail "report line 1: $(line err.txt 1)"
-  [ "$(line err.txt 2)" = $'EInOutError: Access denied\r' ] || fail "report line 2: $(line err.txt 2)"
+  [ "$(line err.txt 2)" = $'EInOutError: Access denied\r' ] \
+    || fail "report line 2: $(line err.txt 2)"
   [ "$(tail -n 1 out.txt)" = $'Now converting the result to decimal\r' ] \
     || fail "last console line: $(tail -n 1 out.txt)"
 }
@@ -105,8 +108,9 @@ case_directory_in_the_way() {
 case_german_settings() {
   LANG=de_DE.UTF-8 run_program '1000\n'
   [ "$status" -eq 0 ] || fail "exit status $status"
-  grep -qx $'1.000 digits of the PI calculation started...\r' out.txt || fail "start line: $(line out.txt 5)"
-  [[ "$(line pi.txt 1)" =~ ^1\.000\ digits\ of\ the\ PI\.\ \ Caliculation\ time:[0-9]{2}:[0-9]{2}:[0-9]{2}$'\r'$ ]] \
+  grep -qxF $'1.000 digits of the PI calculation started...\r' out.txt \
+    || fail "start line: $(line out.txt 5)"
+  [[ "$(line pi.txt 1)" =~ ^1\.000"$header_middle"[0-9]{2}:[0-9]{2}:[0-9]{2}$'\r'$ ]] \
     || fail "header: $(line pi.txt 1)"
   tail -n +2 pi.txt | cmp - <(expected_body 1000) || fail "the digits differ"
 }

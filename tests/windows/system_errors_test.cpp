@@ -36,7 +36,8 @@ constexpr Case kCases[] = {
 
 TEST(InOutNumberFromSystemError, MapsWindowsCodes) {
   for (const Case& c : kCases) {
-    for (const IoDirection direction : {IoDirection::kRead, IoDirection::kWrite, IoDirection::kOpen}) {
+    for (const IoDirection direction :
+         {IoDirection::kRead, IoDirection::kWrite, IoDirection::kOpen}) {
       EXPECT_EQ(InOutNumberFromSystemError(c.code, direction), c.number) << "code " << c.code;
     }
   }
