@@ -13,6 +13,8 @@
 //    of the fraction at that point, and step i and every later step multiply
 //    it by 10^5, so L = sum over dropping steps of 10^(5(G-i+1)) * 2^(-32 k_i).
 //    For the program's digit counts L < 1: at most one unit in the last place.
+#include "fixedpoint/decimal_groups.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,7 +22,6 @@
 #include <sstream>
 #include <vector>
 
-#include "fixedpoint/decimal_groups.h"
 #include "tests/fixedpoint/gmp_words.h"
 
 namespace quarnel {
@@ -82,9 +83,9 @@ TEST(ConvertToGroupsPlain, MatchesGmpWithTheSameDroppedWords) {
     const bool programShape = iteration % 2 == 0;
     const std::int32_t w = programShape ? static_cast<std::int32_t>(125 * (1 + random() % 3))
                                         : static_cast<std::int32_t>(1 + random() % 200);
-    const std::int32_t g = programShape
-                               ? 8 * w / 5
-                               : static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(2 * w + 1));
+    const std::int32_t g =
+        programShape ? 8 * w / 5
+                     : static_cast<std::int32_t>(1 + random() % static_cast<unsigned>(2 * w + 1));
     FillOperand(random, *x, 0, w);
     const std::int32_t limit = w + kNearbyWords;
     const Model model = ConvertInGmp(*x, w, g);

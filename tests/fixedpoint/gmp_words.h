@@ -19,7 +19,9 @@ namespace quarnel::testing {
 inline std::size_t At(std::int32_t i) { return static_cast<std::size_t>(i); }
 
 // The bit count of `words` words, as GMP's shifts take it.
-inline mp_bitcnt_t Bits(std::int32_t words) { return mp_bitcnt_t{32} * static_cast<mp_bitcnt_t>(words); }
+inline mp_bitcnt_t Bits(std::int32_t words) {
+  return mp_bitcnt_t{32} * static_cast<mp_bitcnt_t>(words);
+}
 
 // The seed from QUARNEL_SEED when set, otherwise a fresh one; printed, so a
 // failing run can be replayed with QUARNEL_SEED=<seed>.

@@ -32,23 +32,30 @@ using testing::RangeValue;
 using testing::WordOf;
 
 constexpr int kIterations = 2500;
-constexpr int kWholeArrayEvery = 250;  // iterations between checks of all words
+constexpr int kWholeArrayEvery = 250;      // iterations between checks of all words
 constexpr std::int32_t kNearbyWords = 16;  // checked above the range every time
 constexpr std::int32_t kLastIndex = kWordCapacity - 1;
 
 // The divisors that matter: 1 and 2, small ones, the program's own, powers of
 // two and those near 2^32 - 1 (largest remainders and quotient words).
 Word RandomDivisor(std::mt19937_64& random) {
-  static constexpr std::array<Word, 9> kProgramDivisors{18,    5'832, 104'976, 57,       3'249,
-                                                        239,   57'121, 9'592'495, 6'857'661};
+  static constexpr std::array<Word, 9> kProgramDivisors{18,  5'832,  104'976,   57,       3'249,
+                                                        239, 57'121, 9'592'495, 6'857'661};
   switch (random() % 7) {
-    case 0: return static_cast<Word>(1 + random() % 2);
-    case 1: return static_cast<Word>(3 + random() % 1'000);
-    case 2: return kProgramDivisors[random() % kProgramDivisors.size()];
-    case 3: return static_cast<Word>(0xFFFF'FFFFu - random() % 4);
-    case 4: return Word{1} << (random() % 32);
-    case 5: return 0x8000'0001u;
-    default: return std::max<Word>(1, static_cast<Word>(random()));
+    case 0:
+      return static_cast<Word>(1 + random() % 2);
+    case 1:
+      return static_cast<Word>(3 + random() % 1'000);
+    case 2:
+      return kProgramDivisors[random() % kProgramDivisors.size()];
+    case 3:
+      return static_cast<Word>(0xFFFF'FFFFu - random() % 4);
+    case 4:
+      return Word{1} << (random() % 32);
+    case 5:
+      return 0x8000'0001u;
+    default:
+      return std::max<Word>(1, static_cast<Word>(random()));
   }
 }
 
@@ -117,9 +124,8 @@ TEST_F(WordArrayAgainstGmp, EveryOperationMatchesGmp) {
         iteration == 0 ? 1 : static_cast<std::int32_t>(1 + random_() % static_cast<unsigned>(W));
     const std::int32_t k = static_cast<std::int32_t>(random_() % static_cast<unsigned>(W + 1));
     const Word d = RandomDivisor(random_);
-    const std::int32_t limit = iteration % kWholeArrayEvery == 0
-                                   ? kLastIndex
-                                   : std::min(kLastIndex, W + kNearbyWords);
+    const std::int32_t limit =
+        iteration % kWholeArrayEvery == 0 ? kLastIndex : std::min(kLastIndex, W + kNearbyWords);
     const std::int32_t first = s - 1;
     const mpz_class modulus = mpz_class(1) << Bits(W - first + 1);
 
@@ -157,8 +163,8 @@ TEST_F(WordArrayAgainstGmp, EveryOperationMatchesGmp) {
       const std::string operand = Operand("a", beforeA, first, W);
       if (!check(RangeIs(a, first, W, quotient), "DivideInPlace quotient\n" + operand)) return;
       if (!check(r == remainder.get_ui(), "DivideInPlace remainder\n" + operand)) return;
-      if (!check(sOut == sWant, "DivideInPlace leading index " + std::to_string(sOut) + "\n" +
-                                    operand)) {
+      if (!check(sOut == sWant,
+                 "DivideInPlace leading index " + std::to_string(sOut) + "\n" + operand)) {
         return;
       }
       if (!check(FirstChangedOutside(a, beforeA, first, W, limit) < 0,
@@ -191,12 +197,16 @@ TEST_F(WordArrayAgainstGmp, EveryOperationMatchesGmp) {
     for (const bool add : {true, false}) {
       FillOperand(random_, a, first, W);
       switch (random_() % 4) {
-        case 0: std::copy(a.begin() + first, a.begin() + W + 1, b.begin() + first); break;
+        case 0:
+          std::copy(a.begin() + first, a.begin() + W + 1, b.begin() + first);
+          break;
         case 1:
           std::transform(a.begin() + first, a.begin() + W + 1, b.begin() + first,
                          [](Word word) { return static_cast<Word>(~word); });
           break;
-        default: FillOperand(random_, b, first, W); break;
+        default:
+          FillOperand(random_, b, first, W);
+          break;
       }
       Remember(limit);
       const mpz_class x = RangeValue(a, first, W);
@@ -206,7 +216,8 @@ TEST_F(WordArrayAgainstGmp, EveryOperationMatchesGmp) {
       mpz_class want = add ? mpz_class(x + y) : mpz_class(x - y);
       const Word spillWant = add ? (want >= modulus ? 1 : 0) : (want < 0 ? 1 : 0);
       want = add ? mpz_class(want % modulus) : mpz_class(want < 0 ? want + modulus : want);
-      const std::string operands = Operand("a", beforeA, first, W) + Operand("b", beforeB, first, W);
+      const std::string operands =
+          Operand("a", beforeA, first, W) + Operand("b", beforeB, first, W);
       if (!check(RangeIs(a, first, W, want), std::string(name) + " sum\n" + operands)) return;
       if (!check(spill == spillWant, std::string(name) + " carry or borrow\n" + operands)) return;
       if (!check(FirstChangedOutside(a, beforeA, first, W, limit) < 0,
@@ -227,7 +238,8 @@ TEST_F(WordArrayAgainstGmp, EveryOperationMatchesGmp) {
       const mpz_class wordsModulus = mpz_class(1) << Bits(k + 1);
       const Word carry = MultiplyBy100000(a, k);
       const std::string operand = Operand("a", beforeA, 0, k);
-      if (!check(RangeIs(a, 0, k, product % wordsModulus), "MultiplyBy100000 product\n" + operand)) {
+      if (!check(RangeIs(a, 0, k, product % wordsModulus),
+                 "MultiplyBy100000 product\n" + operand)) {
         return;
       }
       if (!check(carry == mpz_class(product / wordsModulus).get_ui(),

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 
 namespace quarnel {
 namespace {
@@ -110,6 +111,8 @@ struct AddCase {
   Word carryOut;
 };
 
+void PrintTo(const AddCase& c, std::ostream* out) { *out << c.why; }
+
 class AddWordsCarry : public WordArrayEdges, public ::testing::WithParamInterface<AddCase> {};
 
 TEST_P(AddWordsCarry, RunsThroughEveryWordOfTheRange) {
@@ -129,13 +132,14 @@ TEST_P(AddWordsCarry, RunsThroughEveryWordOfTheRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Edges, AddWordsCarry,
-    ::testing::Values(
-        AddCase{"into word 0, which grows by one", 1, 3, 4, 0, 0},
-        AddCase{"out of word 0, returned and dropped", 1, kAllOnes, 0, 0, 1},
-        AddCase{"s = 3: out of word 2, returned; words 0 and 1 untouched", 3, 3, 3, kAllOnes, 1}));
+    ::testing::Values(AddCase{"into word 0, which grows by one", 1, 3, 4, 0, 0},
+                      AddCase{"out of word 0, returned and dropped", 1, kAllOnes, 0, 0, 1},
+                      AddCase{"s = 3: out of word 2, returned; words 0 and 1 untouched", 3, 3, 3,
+                              kAllOnes, 1}));
 
 TEST_F(WordArrayEdges, SubtractingAnEqualNumberGivesZero) {
-  for (std::int32_t i = 0; i <= W; ++i) a[At(i)] = b[At(i)] = 0x9E37'79B9u * static_cast<Word>(i + 1);
+  for (std::int32_t i = 0; i <= W; ++i)
+    a[At(i)] = b[At(i)] = 0x9E37'79B9u * static_cast<Word>(i + 1);
   EXPECT_EQ(SubtractWords(a, b, 1), 0u);
   EXPECT_TRUE(All(a, 0, W, 0));
 }
