@@ -26,7 +26,9 @@ namespace quarnel::testing {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quarnel-XXXXXX").string();
+    // mkdtemp replaces the six trailing X characters.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / ("quarnel-" + std::string(6, 'X'))).string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
