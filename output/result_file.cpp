@@ -1,8 +1,8 @@
 #include "output/result_file.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
-#include <vector>
 
 #include "fixedpoint/kernels.h"
 #include "output/buffered_file.h"
@@ -17,6 +17,11 @@ namespace {
 
 constexpr std::int32_t kDigitsPerGroup = 5;
 constexpr std::int32_t kGroupsPerLine = 10;
+// Groups are converted and written in batches of this many (fifty lines), so
+// a failed write stops the run after little more conversion than it needs.
+// Even, so that every batch starts at an odd step.
+constexpr std::int32_t kGroupsPerBatch = 500;
+static_assert(kGroupsPerBatch % 2 == 0 && kGroupsPerBatch % kGroupsPerLine == 0);
 
 // The five digits of a group, leading zeros kept.
 std::array<char, kDigitsPerGroup> GroupText(Word group) {
@@ -44,17 +49,24 @@ void WriteResultFile(std::int32_t n, std::int32_t w, double startTime,
   WordArray& x = ResultSlot(1);
   file.Write(std::to_string(x[0]) + ".\r\n");
 
+  // Steps first..first+count-1 of the conversion of a number with last word
+  // index w, for an odd first step, are the steps 1..count of the conversion
+  // with last word index w - (first - 1) / 2: step i has the highest index
+  // w - i div 2, and (first - 1 + j) div 2 = (first - 1) / 2 + j div 2.
   const std::int32_t groupCount = n / kDigitsPerGroup;
-  std::vector<Word> groups(static_cast<std::size_t>(groupCount));
-  ConvertToGroups(x, w, groupCount, groups.data());
-
-  for (std::int32_t i = 1; i <= groupCount; ++i) {
-    const auto text = GroupText(groups[static_cast<std::size_t>(i - 1)]);
-    file.Write({text.data(), text.size()});
-    if (i % kGroupsPerLine == 0) {
-      file.Write("\r\n");
-    } else if (i % 2 == 0) {
-      file.Write(" ");
+  std::array<Word, kGroupsPerBatch> groups{};
+  for (std::int32_t first = 1; first <= groupCount; first += kGroupsPerBatch) {
+    const std::int32_t count = std::min(kGroupsPerBatch, groupCount - first + 1);
+    ConvertToGroups(x, w - (first - 1) / 2, count, groups.data());
+    for (std::int32_t j = 0; j < count; ++j) {
+      const std::int32_t i = first + j;  // the group's step, 1..groupCount
+      const auto text = GroupText(groups[static_cast<std::size_t>(j)]);
+      file.Write({text.data(), text.size()});
+      if (i % kGroupsPerLine == 0) {
+        file.Write("\r\n");
+      } else if (i % 2 == 0) {
+        file.Write(" ");
+      }
     }
   }
   file.Close();

@@ -19,9 +19,10 @@ struct ResultFileSetting {
 };
 
 // Converts result slot 1 (consumed) to n decimals and writes the file,
-// created or emptied. The elapsed time is the clock reading taken just after
-// the file is opened, less startTime. Any failure to open, write or close
-// raises EInOutError at once and leaves the file incomplete.
+// created or emptied, the groups written as they are converted. The elapsed
+// time is the clock reading taken just after the file is opened, less
+// startTime. Any failure to open, write or close raises EInOutError at once
+// and leaves the file incomplete.
 void WriteResultFile(std::int32_t n, std::int32_t w, double startTime,
                      const ResultFileSetting& setting = {});
 
