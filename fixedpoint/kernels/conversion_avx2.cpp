@@ -51,6 +51,8 @@ void RunPassBatchAvx2(const PassBatch& b) {
     const std::int32_t m0 = top - t;
     const Word incoming = m0 >= 1 ? b.x[m0] : 0;
     const std::int32_t atZero = t - top;
+    // Unrolled whole, so that the registers stay registers.
+#pragma GCC unroll 16
     for (int g = kRegisters - 1; g >= 0; --g) {
       const auto at = static_cast<std::size_t>(g);
       const __m256i below = g > 0 ? RotateUp(word[at - 1]) : _mm256_set1_epi64x(incoming);

@@ -73,6 +73,8 @@ void RunPassBatchAvx512(const PassBatch& b) {
     const std::int32_t m0 = top - t;  // the word of pass 0
     const Word incoming = m0 >= 1 ? b.x[m0] : 0;
     const std::int32_t atZero = t - top;  // the pass at word 0, if any
+    // Unrolled whole, so that the registers stay registers.
+#pragma GCC unroll 16
     for (int g = kRegisters - 1; g >= 0; --g) {
       const auto at = static_cast<std::size_t>(g);
       const __m512i below = g > 0 ? word[at - 1] : _mm512_set1_epi64(incoming);

@@ -99,6 +99,8 @@ void RunRoundBatchAvx512(const RoundBatch& b) {
   const std::int32_t lastStep = b.w + kRounds - 1;
   for (std::int32_t t = b.lo; t <= lastStep; ++t) {
     const double incoming = t <= b.w ? static_cast<double>(b.power[t]) : 0.0;
+    // Unrolled whole, so that the registers stay registers.
+#pragma GCC unroll 16
     for (int g = kRegisters - 1; g >= 0; --g) {
       const auto at = static_cast<std::size_t>(g);
       const __m512d below = g > 0 ? word[at - 1] : _mm512_set1_pd(incoming);

@@ -38,44 +38,6 @@ const Reference& PlainSum(std::int32_t n, int k) {
   return it->second;
 }
 
-// Words 0..w of the series integer: floor(P0/c_0) + sum of sign_j * floor(P_j/c_j)
-// modulo 2^(32(w+1)), P0 = floor(coefficient * 2^(32w) / firstDivisor),
-// P_j = floor(P0 / D^j), over the rounds j = 1.. up to the first P_j < 2^32.
-std::pair<std::vector<Word>, SeriesOutcome> SeriesInteger(const SeriesRecipe& recipe,
-                                                          std::int32_t w) {
-  mpz_t p, term, sum, limit;
-  mpz_inits(p, term, sum, limit, nullptr);
-  mpz_set_ui(p, recipe.coefficient);
-  mpz_mul_2exp(p, p, 32 * static_cast<mp_bitcnt_t>(w));
-  mpz_fdiv_q_ui(p, p, recipe.firstDivisor);
-  std::int32_t c = recipe.counterStart;
-  mpz_fdiv_q_ui(sum, p, static_cast<unsigned long>(c));
-  mpz_set_ui(limit, 1);
-  mpz_mul_2exp(limit, limit, 32);
-  SeriesOutcome outcome{0, c};
-  do {
-    c += recipe.counterStep;
-    mpz_fdiv_q_ui(p, p, recipe.stepDivisor);
-    mpz_fdiv_q_ui(term, p, static_cast<unsigned long>(c));
-    if (TermIsAdded(recipe.sign, c)) {
-      mpz_add(sum, sum, term);
-    } else {
-      mpz_sub(sum, sum, term);
-    }
-    ++outcome.rounds;
-  } while (mpz_cmp(p, limit) >= 0);
-  outcome.finalCounter = c;
-  mpz_fdiv_r_2exp(sum, sum, 32 * (static_cast<mp_bitcnt_t>(w) + 1));
-  std::vector<Word> words(static_cast<std::size_t>(w) + 1, 0);
-  std::size_t count = 0;
-  std::vector<Word> exported(words.size() + 1);
-  mpz_export(exported.data(), &count, 1, sizeof(Word), 0, 0, sum);
-  std::copy(exported.begin(), exported.begin() + static_cast<std::ptrdiff_t>(count),
-            words.end() - static_cast<std::ptrdiff_t>(count));
-  mpz_clears(p, term, sum, limit, nullptr);
-  return {words, outcome};
-}
-
 class SeriesKernel : public ::testing::TestWithParam<std::size_t> {};
 
 // Digit counts: the smallest; batch counts that leave every remainder of a
@@ -114,6 +76,44 @@ INSTANTIATE_TEST_SUITE_P(Variants, SeriesKernel, ::testing::ValuesIn(AllVariantI
                          VariantName);
 
 #ifndef QUARNEL_SLOW_SIZES
+
+// Words 0..w of the series integer: floor(P0/c_0) + sum of sign_j * floor(P_j/c_j)
+// modulo 2^(32(w+1)), P0 = floor(coefficient * 2^(32w) / firstDivisor),
+// P_j = floor(P0 / D^j), over the rounds j = 1.. up to the first P_j < 2^32.
+std::pair<std::vector<Word>, SeriesOutcome> SeriesInteger(const SeriesRecipe& recipe,
+                                                          std::int32_t w) {
+  mpz_t p, term, sum, limit;
+  mpz_inits(p, term, sum, limit, nullptr);
+  mpz_set_ui(p, recipe.coefficient);
+  mpz_mul_2exp(p, p, 32 * static_cast<mp_bitcnt_t>(w));
+  mpz_fdiv_q_ui(p, p, recipe.firstDivisor);
+  std::int32_t c = recipe.counterStart;
+  mpz_fdiv_q_ui(sum, p, static_cast<unsigned long>(c));
+  mpz_set_ui(limit, 1);
+  mpz_mul_2exp(limit, limit, 32);
+  SeriesOutcome outcome{0, c};
+  do {
+    c += recipe.counterStep;
+    mpz_fdiv_q_ui(p, p, recipe.stepDivisor);
+    mpz_fdiv_q_ui(term, p, static_cast<unsigned long>(c));
+    if (TermIsAdded(recipe.sign, c)) {
+      mpz_add(sum, sum, term);
+    } else {
+      mpz_sub(sum, sum, term);
+    }
+    ++outcome.rounds;
+  } while (mpz_cmp(p, limit) >= 0);
+  outcome.finalCounter = c;
+  mpz_fdiv_r_2exp(sum, sum, 32 * (static_cast<mp_bitcnt_t>(w) + 1));
+  std::vector<Word> words(static_cast<std::size_t>(w) + 1, 0);
+  std::size_t count = 0;
+  std::vector<Word> exported(words.size() + 1);
+  mpz_export(exported.data(), &count, 1, sizeof(Word), 0, 0, sum);
+  std::copy(exported.begin(), exported.begin() + static_cast<std::ptrdiff_t>(count),
+            words.end() - static_cast<std::ptrdiff_t>(count));
+  mpz_clears(p, term, sum, limit, nullptr);
+  return {words, outcome};
+}
 
 // The plain rounds are the integer the header of series_rounds.h states, so
 // the kernels held to them compute that integer too.
