@@ -6,7 +6,7 @@
 // of TermIsAdded and the modulus m_j = D^j * c_j (D the step divisor). A node
 // covering the rounds [lo, hi) has
 //
-//     Q = product of c_j,   G = D^(hi-1) * Q,   K_j = G / m_j (an integer),
+//     Q = product of c_j,   G = D^hi * Q,   K_j = G / m_j (an integer),
 //     T = sum of sigma_j * K_j,   so that   T / G = sum of sigma_j / m_j.
 //
 // Its halves [lo, mid) and [mid, hi) divide it: G = G_left * D^(hi-mid) * Q_right
@@ -18,8 +18,17 @@
 // frac(X / G_left) = frac(z * D^(hi-mid) * Q_right) and frac(X / G_right) =
 // frac(z * Q_left), since multiplying by an integer commutes with frac.
 // Only the fractions travel, as fixed-point integers; each node is given the
-// precision that its deepest descent needs, so every leaf ends within a few
-// units of its last place.
+// precision that its deepest descent needs.
+//
+// The tree's leaves are blocks of a few dozen rounds, where one word-sized
+// step per round replaces the tree's small multiplications. From
+// frac(X / G_block) a block [a, b) gets, exactly, U = floor(X / D^a) mod
+// (D^(b-a) Q) and, to 64 bits, phi_a = frac(X / D^a); then for j = a, a+1, ...
+//
+//     rho_j = floor(U / D^(j-a)) mod c_j = floor(X / D^j) mod c_j,
+//     frac(X / m_j) = (rho_j + phi_j) / c_j,   phi_(j+1) = (d_j + phi_j) / D,
+//
+// with d_j = floor(U / D^(j-a)) mod D the next base-D digit.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +45,7 @@ struct RoundRange {
   std::int64_t counterStart;  // c_0
   std::int64_t counterStep;   // c_j = c_0 + j * counterStep
   TermSign sign;
-  std::int64_t first;  // the rounds first..last, first <= last
+  std::int64_t first;  // the rounds first..last, 1 <= first <= last
   std::int64_t last;
 };
 
@@ -50,40 +59,50 @@ constexpr int RoundSign(const RoundRange& r, std::int64_t j) {
   return TermIsAdded(r.sign, static_cast<std::int32_t>(RoundCounter(r, j))) ? 1 : -1;
 }
 
+// Rounds per block where the caller does not choose.
+inline constexpr std::int64_t kBlockRounds = 32;
+
+// The bits of every round's fraction.
+inline constexpr std::int64_t kFractionBits = 64;
+
 struct RoundTree {
   RoundRange range;
-  std::int64_t leafBits = 0;  // the precision of each leaf's fraction
-  std::vector<Mpz> q;         // Q of every inner node, in pre-order
-  std::vector<std::int64_t> need;  // the precision each inner node needs
-  std::int64_t depth = 0;          // edges on the longest root-to-leaf path
-  std::map<std::int64_t, Mpz> powers;  // D^k, made once each
+  std::int64_t blockRounds = kBlockRounds;
+  std::int64_t blockCount = 0;
+  std::vector<Mpz> q;               // Q of every inner node, in pre-order
+  std::vector<std::int64_t> need;   // the precision each inner node needs
+  std::vector<Mpz> blockQ;          // Q of every block
+  std::vector<std::int64_t> blockNeed;
+  std::int64_t depth = 0;               // edges on the longest root-to-block path
+  std::map<std::int64_t, Mpz> powers;   // D^k, made once each
   Mpz t;  // T of the root
 };
 
-// Builds the tree of r (products, precisions and the root's T) for leaves
-// of leafBits bits.
-void BuildRoundTree(const RoundRange& r, std::int64_t leafBits, RoundTree& tree);
+// Builds the tree of r (products, precisions and the root's T) with blocks of
+// blockRounds rounds (the last may be shorter). Needs c_j < 2^31 and D < 2^32.
+void BuildRoundTree(const RoundRange& r, RoundTree& tree,
+                    std::int64_t blockRounds = kBlockRounds);
 
-// The precision (bits) the root's fraction needs for every leaf to come out
-// within LeafErrorUnits(tree) of its last place.
+// The precision (bits) the root's fraction needs.
 std::int64_t RootPrecision(const RoundTree& tree);
 
-// Bound on the error of DescendRoundTree's leaves, in units of their last
-// place, when the root's error is below one unit of its own last place.
-std::int64_t LeafErrorUnits(const RoundTree& tree);
+// Bound on the error of DescendRoundTree's fractions, in units of 2^-64,
+// when the root's error is below one unit of its own last place.
+std::int64_t FractionErrorUnits(const RoundTree& tree);
 
-// g := G of the root, D^last * Q.
+// g := G of the root, D^(last+1) * Q.
 void RootModulus(RoundTree& tree, mpz_ptr g);
 
 // z := D^k, from the tree's cache.
 mpz_srcptr PowerOfDivisor(RoundTree& tree, std::int64_t k);
 
-// Given rootFraction = floor(2^p * frac(X / G_root)) up to one unit, with
-// p = precision >= RootPrecision(tree), fills fractions[j - first] with
-// floor(2^leafBits * frac(X / m_j)) for every round j, each within
-// LeafErrorUnits(tree) units taken around the circle (a value near 0 may
-// come out near 2^leafBits). Consumes rootFraction.
-void DescendRoundTree(RoundTree& tree, Mpz&& rootFraction, std::int64_t precision,
-                      std::vector<std::uint64_t>& fractions);
+// Given x >= 0 and rootFraction = floor(2^p * frac(x / G_root)) up to one
+// unit, with p = precision >= RootPrecision(tree), fills fractions[j - first]
+// with floor(2^64 * frac(x / m_j)) for every round j, each within
+// FractionErrorUnits(tree). A block whose phi_a lies within
+// FractionErrorUnits + exactMargin units of a whole number is started from x
+// directly instead. Consumes rootFraction.
+void DescendRoundTree(RoundTree& tree, mpz_srcptr x, Mpz&& rootFraction, std::int64_t precision,
+                      std::uint64_t exactMargin, std::vector<std::uint64_t>& fractions);
 
 }  // namespace quarnel

@@ -11,7 +11,7 @@
 //     S - floor(P0 / c_0) = P0 * (sum of sigma_j / m_j) - (sum of sigma_j * frac(P0 / m_j)).
 //
 // The round tree gives the first sum exactly, as T / G, and every
-// frac(P0 / m_j) to a few units of 2^-g, starting from x = P0 / G. The
+// frac(P0 / m_j) to a few units of 2^-g (g = 64), starting from x = P0 / G. The
 // difference is an integer, so knowing both terms to well within 1/2 pins it
 // down, and how far the computed difference lies from the nearest integer
 // certifies the error bound.
@@ -55,27 +55,14 @@ std::int64_t CountRounds(mpz_srcptr p0, Word d) {
   return j;
 }
 
-// floor(2^g * frac(p0 / m_j)) computed directly: for the rare round whose
-// fraction lies too near a whole number for the tree's error bound.
-std::uint64_t ExactFraction(mpz_srcptr p0, const RoundRange& r, std::int64_t j, std::int64_t g) {
-  Mpz m;
-  mpz_ui_pow_ui(m.get(), r.stepDivisor, static_cast<unsigned long>(j));
-  mpz_mul_ui(m.get(), m.get(), static_cast<unsigned long>(RoundCounter(r, j)));
-  Mpz f;
-  mpz_fdiv_r(f.get(), p0, m.get());
-  mpz_mul_2exp(f.get(), f.get(), static_cast<mp_bitcnt_t>(g));
-  mpz_fdiv_q(f.get(), f.get(), m.get());
-  return mpz_get_ui(f.get());
-}
-
 }  // namespace
 
 bool SumSeriesCertified(const SeriesRecipe& recipe, WordArray& slot, SeriesOutcome& outcome,
                         const SeriesSumTuning& tuning) {
   const std::int32_t w = W;
-  const std::int64_t g = tuning.guardBits;
+  constexpr std::int64_t g = kFractionBits;
   if (w < 2 || recipe.firstDivisor == 0 || recipe.stepDivisor < 2 || recipe.counterStart < 1 ||
-      recipe.counterStep < 1 || g < 2 || g > 64) {
+      recipe.counterStep < 1 || tuning.blockRounds < 1) {
     return false;
   }
 
@@ -94,11 +81,9 @@ bool SumSeriesCertified(const SeriesRecipe& recipe, WordArray& slot, SeriesOutco
                          recipe.sign,        1,                   rounds};
 
   RoundTree tree;
-  BuildRoundTree(range, g, tree);
-  const std::int64_t leafError = LeafErrorUnits(tree);
-  // The certificate below needs the whole error well inside half a unit.
-  const std::int64_t errorBound = rounds * leafError + 2;
-  if (g < 64 && errorBound >= (std::int64_t{1} << (g - 2))) return false;
+  BuildRoundTree(range, tree, tuning.blockRounds);
+  // The whole error, far inside the half unit the rounding below allows.
+  const std::int64_t errorBound = rounds * FractionErrorUnits(tree) + 2;
 
   // x = p0 / G to precision bits, then A = x * T to g fraction bits: both
   // within one unit of 2^-g since |T| < 2^(precision - g).
@@ -117,15 +102,10 @@ bool SumSeriesCertified(const SeriesRecipe& recipe, WordArray& slot, SeriesOutco
   mpz_tdiv_r_2exp(x.get(), x.get(), static_cast<mp_bitcnt_t>(precision));
 
   std::vector<std::uint64_t> fractions;
-  DescendRoundTree(tree, std::move(x), precision, fractions);
+  DescendRoundTree(tree, p0.get(), std::move(x), precision, tuning.exactMargin, fractions);
 
-  const std::uint64_t top = g == 64 ? std::numeric_limits<std::uint64_t>::max()
-                                    : (std::uint64_t{1} << g) - 1;
-  const std::uint64_t margin = static_cast<std::uint64_t>(leafError) +
-                               std::min(tuning.exactLeafMargin, top / 2);
   for (std::int64_t j = 1; j <= rounds; ++j) {
-    std::uint64_t f = fractions[static_cast<std::size_t>(j - 1)];
-    if (f < margin || top - f < margin) f = ExactFraction(p0.get(), range, j, g);
+    const std::uint64_t f = fractions[static_cast<std::size_t>(j - 1)] + tuning.fractionFault;
     if (RoundSign(range, j) > 0) {
       mpz_sub_ui(total.get(), total.get(), f);
     } else {

@@ -14,17 +14,20 @@ namespace {
 
 struct Case {
   RoundRange range;
+  std::int64_t blockRounds;
   const char* why;
 };
 
-// D, c_0, step, sign, first, last.
+// D, c_0, step, sign, first, last; rounds per block.
 const Case kCases[] = {
-    {{104'976, 1, 4, TermSign::kAlwaysAdd, 1, 1}, "a single round: the root is a leaf"},
-    {{104'976, 1, 4, TermSign::kAlwaysAdd, 1, 2}, "two leaves"},
-    {{104'976, 3, 4, TermSign::kAlwaysAdd, 1, 37}, "odd count, unbalanced halves"},
-    {{3'249, 1, 2, TermSign::kAlternateByCounter, 1, 64}, "alternating, power-of-two count"},
-    {{57'121, 1, 2, TermSign::kAlternateByCounter, 5, 100}, "rounds not starting at 1"},
-    {{9, 1, 2, TermSign::kAlternateByCounter, 1, 50}, "counters sharing factors with D"},
+    {{104'976, 1, 4, TermSign::kAlwaysAdd, 1, 1}, 1, "a single round: the root is a leaf"},
+    {{104'976, 1, 4, TermSign::kAlwaysAdd, 1, 2}, 1, "two leaves"},
+    {{104'976, 3, 4, TermSign::kAlwaysAdd, 1, 37}, 1, "odd count, unbalanced halves"},
+    {{104'976, 3, 4, TermSign::kAlwaysAdd, 1, 37}, 4, "a short last block"},
+    {{3'249, 1, 2, TermSign::kAlternateByCounter, 1, 64}, 1, "alternating, power-of-two count"},
+    {{3'249, 1, 2, TermSign::kAlternateByCounter, 1, 64}, 64, "one block holds every round"},
+    {{57'121, 1, 2, TermSign::kAlternateByCounter, 5, 100}, 3, "rounds not starting at 1"},
+    {{9, 1, 2, TermSign::kAlternateByCounter, 1, 50}, 6, "counters sharing factors with D"},
 };
 
 // sum of sigma_j / m_j over the range, exactly.
@@ -47,7 +50,7 @@ void DirectReciprocalSum(const RoundRange& r, mpq_t sum) {
 TEST(RoundTree, BinarySplittingGivesTheExactReciprocalSum) {
   for (const Case& c : kCases) {
     RoundTree tree;
-    BuildRoundTree(c.range, 64, tree);
+    BuildRoundTree(c.range, tree, c.blockRounds);
     mpq_t got;
     mpq_t want;
     mpq_inits(got, want, nullptr);
@@ -63,7 +66,7 @@ TEST(RoundTree, BinarySplittingGivesTheExactReciprocalSum) {
 TEST(RoundTree, ModulusIsDivisibleByEveryRoundsModulus) {
   for (const Case& c : kCases) {
     RoundTree tree;
-    BuildRoundTree(c.range, 64, tree);
+    BuildRoundTree(c.range, tree, c.blockRounds);
     Mpz g;
     RootModulus(tree, g.get());
     for (std::int64_t j = c.range.first; j <= c.range.last; ++j) {
@@ -75,10 +78,39 @@ TEST(RoundTree, ModulusIsDivisibleByEveryRoundsModulus) {
   }
 }
 
-// Circular distance between a and b on a circle of 2^64.
-std::uint64_t CircleDistance(std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t d = a - b;
-  return d < ~d ? d : ~d + 1;
+std::uint64_t Distance(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : b - a; }
+
+// floor(2^64 * frac(x / m_j)), directly.
+std::uint64_t DirectFraction(mpz_srcptr x, const RoundRange& r, std::int64_t j) {
+  Mpz m;
+  mpz_ui_pow_ui(m.get(), r.stepDivisor, static_cast<unsigned long>(j));
+  mpz_mul_ui(m.get(), m.get(), static_cast<unsigned long>(RoundCounter(r, j)));
+  Mpz f;
+  mpz_fdiv_r(f.get(), x, m.get());
+  mpz_mul_2exp(f.get(), f.get(), 64);
+  mpz_fdiv_q(f.get(), f.get(), m.get());
+  return mpz_get_ui(f.get());
+}
+
+// Descends the tree of c from x and expects every fraction within the bound.
+void ExpectFractions(const Case& c, mpz_srcptr x, std::uint64_t exactMargin, unsigned long seed) {
+  RoundTree tree;
+  BuildRoundTree(c.range, tree, c.blockRounds);
+  Mpz g;
+  RootModulus(tree, g.get());
+  const std::int64_t p = RootPrecision(tree) + 7;
+  Mpz root;  // floor(2^p * frac(x / G))
+  mpz_fdiv_r(root.get(), x, g.get());
+  mpz_mul_2exp(root.get(), root.get(), static_cast<mp_bitcnt_t>(p));
+  mpz_fdiv_q(root.get(), root.get(), g.get());
+  std::vector<std::uint64_t> fractions;
+  DescendRoundTree(tree, x, std::move(root), p, exactMargin, fractions);
+  const auto bound = static_cast<std::uint64_t>(FractionErrorUnits(tree));
+  for (std::int64_t j = c.range.first; j <= c.range.last; ++j) {
+    const std::uint64_t got = fractions[static_cast<std::size_t>(j - c.range.first)];
+    EXPECT_LT(Distance(got, DirectFraction(x, c.range, j)), bound)
+        << c.why << " round " << j << " seed " << seed;
+  }
 }
 
 TEST(RoundTree, DescentGivesEveryRoundsFraction) {
@@ -88,42 +120,36 @@ TEST(RoundTree, DescentGivesEveryRoundsFraction) {
   gmp_randseed_ui(random, seed);
   for (const Case& c : kCases) {
     RoundTree tree;
-    BuildRoundTree(c.range, 64, tree);
+    BuildRoundTree(c.range, tree, c.blockRounds);
     Mpz g;
     RootModulus(tree, g.get());
-    // X of about the root modulus' size, and one far larger, as the series uses.
+    // x of about the root modulus' size, and one far larger, as the series uses.
     for (mp_bitcnt_t extra : {mp_bitcnt_t{0}, mp_bitcnt_t{200}}) {
       Mpz x;
       mpz_urandomb(x.get(), random, static_cast<mp_bitcnt_t>(BitLength(g.get())) + extra);
-      const std::int64_t p = RootPrecision(tree) + 7;
-      Mpz root;  // floor(2^p * frac(x / G))
-      mpz_fdiv_r(root.get(), x.get(), g.get());
-      mpz_mul_2exp(root.get(), root.get(), static_cast<mp_bitcnt_t>(p));
-      mpz_fdiv_q(root.get(), root.get(), g.get());
-      std::vector<std::uint64_t> fractions;
-      DescendRoundTree(tree, std::move(root), p, fractions);
-
-      const auto bound = static_cast<std::uint64_t>(LeafErrorUnits(tree));
-      for (std::int64_t j = c.range.first; j <= c.range.last; ++j) {
-        Mpz m;
-        mpz_ui_pow_ui(m.get(), c.range.stepDivisor, static_cast<unsigned long>(j));
-        mpz_mul_ui(m.get(), m.get(), static_cast<unsigned long>(RoundCounter(c.range, j)));
-        Mpz f;
-        mpz_fdiv_r(f.get(), x.get(), m.get());
-        mpz_mul_2exp(f.get(), f.get(), 64);
-        mpz_fdiv_q(f.get(), f.get(), m.get());
-        const std::uint64_t got = fractions[static_cast<std::size_t>(j - c.range.first)];
-        EXPECT_LT(CircleDistance(got, mpz_get_ui(f.get())), bound)
-            << c.why << " round " << j << " seed " << seed;
-      }
+      ExpectFractions(c, x.get(), 0, seed);
+      // Half the blocks started from x directly.
+      ExpectFractions(c, x.get(), std::uint64_t{1} << 62, seed);
     }
   }
   gmp_randclear(random);
 }
 
+TEST(RoundTree, MultiplesOfTheModulusGiveZeroFractions) {
+  // x = G: every fraction is exactly 0, the edge where a fraction just
+  // below 1 would be an error of a whole unit; the blocks must start exactly.
+  for (const Case& c : kCases) {
+    RoundTree tree;
+    BuildRoundTree(c.range, tree, c.blockRounds);
+    Mpz g;
+    RootModulus(tree, g.get());
+    ExpectFractions(c, g.get(), 0, 0);
+  }
+}
+
 TEST(RoundTree, PowersAreMadeOnceAndRight) {
   RoundTree tree;
-  BuildRoundTree({3'249, 1, 2, TermSign::kAlternateByCounter, 1, 8}, 64, tree);
+  BuildRoundTree({3'249, 1, 2, TermSign::kAlternateByCounter, 1, 8}, tree);
   Mpz want;
   mpz_ui_pow_ui(want.get(), 3'249, 13);
   mpz_srcptr first = PowerOfDivisor(tree, 13);

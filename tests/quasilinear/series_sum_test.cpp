@@ -57,30 +57,36 @@ TEST(SumSeriesQuasiLinear, KnownRoundCountsAtOneThousandDigits) {
   }
 }
 
-TEST(SumSeriesQuasiLinear, ExactLeavesGiveTheSameSlot) {
-  // A margin of a quarter of the circle sends about half the rounds through
-  // the direct computation of their fraction.
+TEST(SumSeriesQuasiLinear, EveryBlockShapeGivesTheSameSlot) {
+  // One round per block (the tree all the way down), a prime block length,
+  // and blocks longer than some whole series.
+  for (std::int64_t blockRounds : {1, 7, 500}) {
+    SeriesSumTuning tuning;
+    tuning.blockRounds = blockRounds;
+    for (int task = 1; task <= kSeriesTaskCount; ++task) ExpectSameAsRounds(3'000, task, tuning);
+  }
+}
+
+TEST(SumSeriesQuasiLinear, ExactBlockStartsGiveTheSameSlot) {
+  // A margin of a quarter of the circle sends about half the blocks through
+  // the direct computation from P0.
   SeriesSumTuning tuning;
-  tuning.exactLeafMargin = std::uint64_t{1} << 62;
+  tuning.exactMargin = std::uint64_t{1} << 62;
+  tuning.blockRounds = 5;
   for (int task = 1; task <= kSeriesTaskCount; ++task) ExpectSameAsRounds(2'000, task, tuning);
 }
 
-TEST(SumSeriesQuasiLinear, NarrowGuardStillCertifiesWhenTheBoundAllows) {
-  // 40 guard bits still leave the error far inside half a unit.
-  SeriesSumTuning tuning;
-  tuning.guardBits = 40;
-  for (int task = 1; task <= kSeriesTaskCount; ++task) ExpectSameAsRounds(4'000, task, tuning);
-}
-
-TEST(SumSeriesQuasiLinear, CertificateRefusesTooFewGuardBits) {
-  // With 12 guard bits the error bound exceeds half a unit: the engine must
-  // say so rather than guess, and the public entry falls back to the rounds.
+TEST(SumSeriesQuasiLinear, CertificateCatchesWrongFractions) {
+  // Fractions off by 2^-24 each put the sum far from any integer: the engine
+  // must refuse rather than round, and the public entry falls back.
   W = 125;
   SeriesSumTuning tuning;
-  tuning.guardBits = 12;
+  tuning.fractionFault = std::uint64_t{1} << 40;
   Slots s;
   SeriesOutcome got{};
-  EXPECT_FALSE(SumSeriesCertified(kSeriesTasks[2], *s.engine, got, tuning));
+  for (const SeriesRecipe& recipe : kSeriesTasks) {
+    EXPECT_FALSE(SumSeriesCertified(recipe, *s.engine, got, tuning));
+  }
   SumSeriesPlain(kSeriesTasks[2], *s.reference);
   SumSeriesQuasiLinear(kSeriesTasks[2], *s.engine);
   EXPECT_EQ(FirstDifference(*s.reference, *s.engine), -1);
