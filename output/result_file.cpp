@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
-#include "fixedpoint/kernels.h"
 #include "output/buffered_file.h"
 #include "output/elapsed_time.h"
 #include "output/number_display.h"
 #include "platform/clock.h"
+#include "series/computation_engine.h"
 #include "series/series_tasks.h"
 
 namespace quarnel {
@@ -17,9 +18,10 @@ namespace {
 
 constexpr std::int32_t kDigitsPerGroup = 5;
 constexpr std::int32_t kGroupsPerLine = 10;
-// Groups are converted and written in batches of this many (fifty lines), so
-// a failed write stops the run after little more conversion than it needs.
-// Even, so that every batch starts at an odd step.
+// The word-array kernels convert and write groups in batches of this many
+// (fifty lines), so a failed write stops the run after little more
+// conversion than it needs. Even, so that every batch starts at an odd step.
+// The quasi-linear engine converts the whole number in one batch.
 constexpr std::int32_t kGroupsPerBatch = 500;
 static_assert(kGroupsPerBatch % 2 == 0 && kGroupsPerBatch % kGroupsPerLine == 0);
 
@@ -54,10 +56,11 @@ void WriteResultFile(std::int32_t n, std::int32_t w, double startTime,
   // with last word index w - (first - 1) / 2: step i has the highest index
   // w - i div 2, and (first - 1 + j) div 2 = (first - 1) / 2 + j div 2.
   const std::int32_t groupCount = n / kDigitsPerGroup;
-  std::array<Word, kGroupsPerBatch> groups{};
-  for (std::int32_t first = 1; first <= groupCount; first += kGroupsPerBatch) {
-    const std::int32_t count = std::min(kGroupsPerBatch, groupCount - first + 1);
-    ConvertToGroups(x, w - (first - 1) / 2, count, groups.data());
+  const std::int32_t batch = UsesQuasiLinearEngine(n) ? groupCount : kGroupsPerBatch;
+  std::vector<Word> groups(static_cast<std::size_t>(batch));
+  for (std::int32_t first = 1; first <= groupCount; first += batch) {
+    const std::int32_t count = std::min(batch, groupCount - first + 1);
+    ConvertToGroupsForRun(n, x, w - (first - 1) / 2, count, groups.data());
     for (std::int32_t j = 0; j < count; ++j) {
       const std::int32_t i = first + j;  // the group's step, 1..groupCount
       const auto text = GroupText(groups[static_cast<std::size_t>(j)]);

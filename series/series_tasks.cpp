@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "fixedpoint/kernels.h"
+#include "series/computation_engine.h"
 #include "platform/console.h"
 
 namespace quarnel {
@@ -30,7 +30,7 @@ void RunSeriesTask(std::int32_t taskIndex, void* /*userData*/, TMultiThreadProcI
   WriteConsoleLine(name + " started");
   if (taskIndex >= 1 && taskIndex <= kSeriesTaskCount) {
     const auto at = static_cast<std::size_t>(taskIndex - 1);
-    gOutcomes[at] = SumSeries(kSeriesTasks[at], ResultSlot(taskIndex));
+    gOutcomes[at] = SumSeriesForRun(kSeriesTasks[at], ResultSlot(taskIndex));
   }
   WriteConsoleLine(name + " finished");
 }
