@@ -3,10 +3,12 @@
 #include "series/series_tasks.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -367,37 +369,38 @@ TEST(SeriesTask, FailedStartedLineRaisesInOutErrorBeforeTouchingTheSlot) {
 }
 
 TEST(SeriesTask, FailedFinishedLineRaisesInOutErrorAfterTheSum) {
-  // A non-blocking pipe of one page, filled so that exactly the started line
-  // still fits: the finished line then finds no room.
+  // Standard output a file under a size limit that the started line fills
+  // exactly: the finished line then cannot be stored.
   W = 125;
-  int ends[2];
-  ASSERT_EQ(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (::fcntl(ends[1], F_SETPIPE_SZ, page) != page || ::fcntl(ends[1], F_GETPIPE_SZ) != page) {
-    ::close(ends[0]);
-    ::close(ends[1]);
-    GTEST_SKIP() << "cannot make a pipe of one page here";
-  }
-  const std::size_t started = TaskLines(4)[0].size();
-  const std::string filler(static_cast<std::size_t>(page) - started, 'x');
-  ASSERT_EQ(::write(ends[1], filler.data(), filler.size()), static_cast<ssize_t>(filler.size()));
+  char path[] = "/tmp/quarnel-task-lines-XXXXXX";
+  const int file = ::mkstemp(path);
+  ASSERT_GE(file, 0);
+  ::unlink(path);
+  const std::string startedLine = TaskLines(4)[0];
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = startedLine.size();
   ResultSlot(4).fill(0);
   bool raised = false;
   {
-    testing::StdoutRedirect redirect(ends[1]);
+    testing::StdoutRedirect redirect(file);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     try {
       RunSeriesTask(4, nullptr, nullptr);
-    } catch (const EInOutError&) {
-      raised = true;
+    } catch (const EInOutError& error) {
+      raised = error.Number() == io_error::kDiskFull;
     }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
   }
-  std::string got(static_cast<std::size_t>(page), '\0');
-  const ssize_t read = ::read(ends[0], got.data(), got.size());
-  ::close(ends[0]);
-  ::close(ends[1]);
+  std::signal(SIGXFSZ, oldHandler);
+  std::string got(startedLine.size() + 16, '\0');
+  const ssize_t read = ::pread(file, got.data(), got.size(), 0);
+  ::close(file);
   EXPECT_TRUE(raised);
-  ASSERT_EQ(read, page);
-  EXPECT_EQ(got.substr(filler.size()), TaskLines(4)[0]);
+  ASSERT_EQ(read, static_cast<ssize_t>(startedLine.size()));
+  EXPECT_EQ(got.substr(0, startedLine.size()), startedLine);
   EXPECT_EQ(ResultSlot(4)[1], 0x156C26EFu);  // the sum was done before the failure
 }
 
