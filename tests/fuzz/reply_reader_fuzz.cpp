@@ -89,11 +89,9 @@ std::vector<Step> ModelReplies(std::string_view in) {
     at = end;
     while (at < in.size() && in[at] != 26) {
       const char ch = in[at++];
-      if (ch == '\n') break;
-      if (ch == '\r') {
-        if (at < in.size() && in[at] == '\n') ++at;
-        break;
-      }
+      // A CR ends the line at once; an LF after it is skipped by the next
+      // reading like any byte below 33, so CR LF still counts once.
+      if (ch == '\n' || ch == '\r') break;
     }
     steps.push_back({Verdict::kValue, *value, at});
   }
