@@ -28,7 +28,7 @@ SeriesOutcome SumSeriesForRun(const SeriesRecipe& recipe, WordArray& slot) {
   return SumSeries(recipe, slot);
 }
 
-void ConvertToGroupsForRun(std::int32_t n, WordArray& x, std::int32_t w,
+void ConvertToGroupsForRun([[maybe_unused]] std::int32_t n, WordArray& x, std::int32_t w,
                            std::int32_t groupCount, Word* groups) {
 #if QUARNEL_HAS_QUASILINEAR
   if (UsesQuasiLinearEngine(n)) return ConvertToGroupsQuasiLinear(x, w, groupCount, groups);
