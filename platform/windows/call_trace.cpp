@@ -21,4 +21,17 @@ std::vector<std::uintptr_t> CaptureCallTrace(int skip) {
   return trace;
 }
 
+std::uintptr_t ProgramLoadAddress() {
+  return reinterpret_cast<std::uintptr_t>(::GetModuleHandleW(nullptr));
+}
+
+std::vector<std::uintptr_t> CaptureCallTraceFrom(const void* raisedAt) {
+  const std::uintptr_t raised = reinterpret_cast<std::uintptr_t>(raisedAt) - ProgramLoadAddress();
+  std::vector<std::uintptr_t> trace = CaptureCallTrace(0);
+  for (std::size_t i = 0; i < trace.size(); ++i) {
+    if (trace[i] == raised) return {trace.begin() + static_cast<std::ptrdiff_t>(i), trace.end()};
+  }
+  return {raised};
+}
+
 }  // namespace quarnel
